@@ -1,0 +1,3 @@
+#include "win9x/options95.h"
+
+CommandOptions Win9xOptions;
