@@ -47,6 +47,13 @@ protected:
         EXPECT_EQ(r.exitCode, status);
     }
 
+    // GetVersion itself, which the banner line needs (not GetVersionExA).
+    static bool CalledGetVersion(const RunResult& r) {
+        for (const auto& c : r.calls)
+            if (c == "GetVersion") return true;
+        return false;
+    }
+
     // Nothing released: neither the snapshot closed nor the library freed.
     static void ExpectNoRelease(const RunResult& r) {
         EXPECT_EQ(r.CountCalls("CloseHandle process-snapshot"), 0);
