@@ -56,7 +56,9 @@ TEST_F(Binding, LibraryWithoutModuleWalkStillLists) {
     const std::vector<std::set<std::string>> missing = {
         {"Module32First"}, {"Module32Next"}, {"Module32First", "Module32Next"}};
     for (const auto& names : missing) {
-        SCOPED_TRACE(*names.begin() + std::to_string(names.size()));
+        std::string missingNames;
+        for (const auto& n : names) missingNames += n + " ";
+        SCOPED_TRACE(missingNames);
         SetUp();
         Fake().missingExports = names;
         AddProcess(0x20, 0x10, "C:\\OLD\\APP16.EXE", 0x42, 2, 8);
