@@ -20,3 +20,15 @@ jobs=$(nproc)
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -j "$jobs" --output-on-failure
+
+# --- Sanitizers: the same suites built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (CMakePresets.json, preset asan). The Wine
+# suites are left out: they run the mingw-w64 build, which no sanitizer
+# flag of this build reaches.
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+# --- Fuzz targets (fuzz/): built with clang and libFuzzer, each run over its
+# committed corpus for a bounded time.
+./scripts/fuzz.sh 20

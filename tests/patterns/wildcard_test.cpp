@@ -7,39 +7,9 @@
 #include <string>
 
 #include "patterns/name_pattern.h"
+#include "tests/patterns/reference_wildcard.h"
 
 namespace {
-
-unsigned char FoldForReference(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
-// The matcher as first written: backtracks over every star.
-int ReferenceMatch(const char* pattern, const char* text) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(pattern);
-    const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
-    while (*p != '\0') {
-        if (*t == '\0' && *p != '*') return 0;
-        if (*p == '*') {
-            ++p;
-            for (const unsigned char* from = t;; ++from) {
-                if (ReferenceMatch(reinterpret_cast<const char*>(p),
-                                   reinterpret_cast<const char*>(from)))
-                    return 1;
-                if (*from == '\0') return 0;
-            }
-        }
-        if (*p == '?') {
-            ++p;
-            ++t;
-            continue;
-        }
-        if (FoldForReference(*p) != FoldForReference(*t)) return 0;
-        ++p;
-        ++t;
-    }
-    return *t == '\0' ? 1 : 0;
-}
 
 struct Case {
     const char* pattern;
