@@ -71,14 +71,17 @@ bool Prepare(const char* version) {
     // every case sees the same set of them.
     suite.HolderPid = StartInBackground({suite.Wine, WINE_HOLDER_EXE, "600"}, WorkDir());
     if (suite.HolderPid < 0) return Fail("cannot start holder.exe");
-    for (int tries = 0; tries < 60; ++tries) {
+    for (int tries = 0; tries < 30; ++tries) {
         ToolRun probe = RunTaskreap({}, RunOptions{true, false});
         if (!probe.Problems.empty()) return Fail("the runner does not work: " + probe.Problems);
         for (const SnapshotEntry& e : probe.Before)
             if (e.ExeFile == "holder.exe") return true;
         sleep(1);
     }
-    return Fail("holder.exe never showed up in a process snapshot");
+    ToolRun last = RunTaskreap({}, RunOptions{true, false});
+    std::string seen;
+    for (const SnapshotEntry& e : last.Before) seen += " " + e.ExeFile;
+    return Fail("holder.exe never showed up in a process snapshot; seen:" + seen);
 }
 
 uint32_t Number(const std::string& text) { return static_cast<uint32_t>(std::stoul(text)); }
@@ -128,6 +131,7 @@ ToolRun RunTaskreap(const std::vector<std::string>& args, RunOptions options) {
     bool exited = false;
     std::istringstream err(r.Err);
     for (std::string line; std::getline(err, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // a console line end
         std::istringstream words(line);
         std::string tag, what;
         words >> tag >> what;
