@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev lintian xvfb libx11-dev libxres-dev xterm)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev lintian xvfb libx11-dev libxres-dev xterm g++-mingw-w64-x86-64 wine64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
