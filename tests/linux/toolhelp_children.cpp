@@ -87,7 +87,14 @@ std::string ReadAll(int fd) {
         WriteAll(fd, "done\ncannot mount a private /proc\n");
         _exit(0);
     }
-    RunBody(body, fd);
+    // PID 2 goes to a placeholder: on the host it is the kernel thread
+    // daemon, whose PID (and whose children's parent PID) the seam's
+    // termination refuses, so the body's processes start from PID 3.
+    pid_t placeholder = fork();
+    if (placeholder == 0) {
+        for (;;) pause();
+    }
+    RunBody(body, fd);  // the namespace and the placeholder end with process 1
 }
 
 }  // namespace
