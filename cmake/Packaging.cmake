@@ -88,6 +88,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # Window titles come from the X server through these, when they are there.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libx11-6, libxres1")
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
 taskreap lists the processes of the machine and terminates processes chosen
 by a name pattern with the wildcards * and ? or by process identifier. It
