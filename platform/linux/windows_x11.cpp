@@ -7,10 +7,15 @@
 // answer from that connection, so they know windows only while the
 // enumeration runs. No display, a refused connection or a server that goes
 // away: fewer or no windows, never a message, never an exit.
+//
+// libX11 and libXRes are loaded when the first enumeration finds DISPLAY
+// set, so a run without a display maps no X library, and the program runs
+// where they are not installed.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,6 +27,62 @@
 #include "platform/win32.h"
 
 namespace {
+
+// The X library functions the seam calls, from the libraries loaded at run
+// time.
+struct XApi {
+    decltype(&::XOpenDisplay) OpenDisplay;
+    decltype(&::XCloseDisplay) CloseDisplay;
+    decltype(&::XSetErrorHandler) SetErrorHandler;
+    decltype(&::XSetIOErrorHandler) SetIOErrorHandler;
+    decltype(&::XSetIOErrorExitHandler) SetIOErrorExitHandler;
+    decltype(&::XInternAtoms) InternAtoms;
+    decltype(&::XGetWindowProperty) GetWindowProperty;
+    decltype(&::XQueryTree) QueryTree;
+    decltype(&::XFree) Free;
+    decltype(&::Xutf8TextPropertyToTextList) Utf8TextPropertyToTextList;
+    decltype(&::XFreeStringList) FreeStringList;
+    decltype(&::XResQueryExtension) ResQueryExtension;
+    decltype(&::XResQueryVersion) ResQueryVersion;
+    decltype(&::XResQueryClientIds) ResQueryClientIds;
+    decltype(&::XResGetClientPid) ResGetClientPid;
+    decltype(&::XResClientIdsDestroy) ResClientIdsDestroy;
+};
+
+XApi x;
+
+template <typename F>
+bool Bind(void* library, const char* name, F& slot) {
+    slot = reinterpret_cast<F>(dlsym(library, name));
+    return slot != nullptr;
+}
+
+// Loads the libraries once; false when either or any function is missing
+// (a libX11 older than 1.7 has no IO error exit handler).
+bool LoadXApi() {
+    static int state = 0;  // 0 not tried, 1 loaded, -1 unavailable
+    if (state != 0) return state > 0;
+    state = -1;
+    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    void* xres = xlib != nullptr ? dlopen("libXRes.so.1", RTLD_LAZY | RTLD_LOCAL) : nullptr;
+    if (xres == nullptr) return false;
+    bool ok = Bind(xlib, "XOpenDisplay", x.OpenDisplay) && Bind(xlib, "XCloseDisplay", x.CloseDisplay) &&
+              Bind(xlib, "XSetErrorHandler", x.SetErrorHandler) &&
+              Bind(xlib, "XSetIOErrorHandler", x.SetIOErrorHandler) &&
+              Bind(xlib, "XSetIOErrorExitHandler", x.SetIOErrorExitHandler) &&
+              Bind(xlib, "XInternAtoms", x.InternAtoms) &&
+              Bind(xlib, "XGetWindowProperty", x.GetWindowProperty) && Bind(xlib, "XQueryTree", x.QueryTree) &&
+              Bind(xlib, "XFree", x.Free) &&
+              Bind(xlib, "Xutf8TextPropertyToTextList", x.Utf8TextPropertyToTextList) &&
+              Bind(xlib, "XFreeStringList", x.FreeStringList) &&
+              Bind(xres, "XResQueryExtension", x.ResQueryExtension) &&
+              Bind(xres, "XResQueryVersion", x.ResQueryVersion) &&
+              Bind(xres, "XResQueryClientIds", x.ResQueryClientIds) &&
+              Bind(xres, "XResGetClientPid", x.ResGetClientPid) &&
+              Bind(xres, "XResClientIdsDestroy", x.ResClientIdsDestroy);
+    if (ok) state = 1;
+    return ok;
+}
 
 struct XSession {
     Display* display = nullptr;
@@ -52,7 +113,7 @@ Display* OpenQuietly() {
     int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
     int null = saved >= 0 ? open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
     if (null >= 0) dup2(null, 2);
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = x.OpenDisplay(nullptr);
     if (null >= 0) {
         dup2(saved, 2);
         close(null);
@@ -63,19 +124,19 @@ Display* OpenQuietly() {
 
 bool OpenSession() {
     const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || name[0] == '\0') return false;
-    XSetErrorHandler(IgnoreXError);
-    XSetIOErrorHandler(IgnoreIoError);
+    if (name == nullptr || name[0] == '\0' || !LoadXApi()) return false;
+    x.SetErrorHandler(IgnoreXError);
+    x.SetIOErrorHandler(IgnoreIoError);
     session = XSession{};
     session.display = OpenQuietly();
     if (session.display == nullptr) return false;
-    XSetIOErrorExitHandler(session.display, MarkBroken, nullptr);
+    x.SetIOErrorExitHandler(session.display, MarkBroken, nullptr);
 
     char names[][32] = {"_NET_CLIENT_LIST", "_NET_SUPPORTING_WM_CHECK", "_NET_WM_PID", "_NET_WM_NAME",
                         "UTF8_STRING"};
     char* list[] = {names[0], names[1], names[2], names[3], names[4]};
     Atom atoms[5] = {};
-    if (XInternAtoms(session.display, list, 5, False, atoms) == 0 || session.broken) return Usable();
+    if (x.InternAtoms(session.display, list, 5, False, atoms) == 0 || session.broken) return Usable();
     session.netClientList = atoms[0];
     session.netSupportingWmCheck = atoms[1];
     session.netWmPid = atoms[2];
@@ -83,15 +144,15 @@ bool OpenSession() {
     session.utf8String = atoms[4];
 
     int event = 0, error = 0, major = 0, minor = 0;
-    if (XResQueryExtension(session.display, &event, &error) &&
-        XResQueryVersion(session.display, &major, &minor))
+    if (x.ResQueryExtension(session.display, &event, &error) &&
+        x.ResQueryVersion(session.display, &major, &minor))
         session.hasClientIds = major > 1 || (major == 1 && minor >= 2);
     return Usable();
 }
 
 void CloseSession() {
     // After a failed connection Xlib has already given the socket up.
-    if (session.display != nullptr && !session.broken) XCloseDisplay(session.display);
+    if (session.display != nullptr && !session.broken) x.CloseDisplay(session.display);
     session = XSession{};
 }
 
@@ -110,7 +171,7 @@ bool ReadProperty(Window window, Atom name, Atom type, long maxLongs, Property& 
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    int status = XGetWindowProperty(session.display, window, name, 0, maxLongs, False, type,
+    int status = x.GetWindowProperty(session.display, window, name, 0, maxLongs, False, type,
                                     &actualType, &format, &count, &after, &data);
     bool found = status == Success && actualType != None && !session.broken;
     if (found) {
@@ -121,7 +182,7 @@ bool ReadProperty(Window window, Atom name, Atom type, long maxLongs, Property& 
         size_t unit = format == 32 ? sizeof(long) : static_cast<size_t>(format / 8);
         if (data != nullptr) out.bytes.assign(data, data + count * unit);
     }
-    if (data != nullptr) XFree(data);
+    if (data != nullptr) x.Free(data);
     return found;
 }
 
@@ -159,10 +220,10 @@ std::vector<Window> ListTopLevelWindows() {
     Window rootReturn = None, parent = None;
     Window* children = nullptr;
     unsigned int count = 0;
-    if (XQueryTree(session.display, root, &rootReturn, &parent, &children, &count) != 0 &&
+    if (x.QueryTree(session.display, root, &rootReturn, &parent, &children, &count) != 0 &&
         !session.broken && children != nullptr)
         windows.assign(children, children + count);
-    if (children != nullptr) XFree(children);
+    if (children != nullptr) x.Free(children);
     return windows;
 }
 
@@ -172,13 +233,13 @@ DWORD PidFromClientIds(Window window) {
     long count = 0;
     XResClientIdValue* ids = nullptr;
     DWORD pid = 0;
-    if (XResQueryClientIds(session.display, 1, &spec, &count, &ids) == Success && !session.broken) {
+    if (x.ResQueryClientIds(session.display, 1, &spec, &count, &ids) == Success && !session.broken) {
         for (long i = 0; i < count && pid == 0; ++i) {
-            pid_t value = XResGetClientPid(&ids[i]);
+            pid_t value = x.ResGetClientPid(&ids[i]);
             if (value > 0) pid = static_cast<DWORD>(value);
         }
     }
-    if (ids != nullptr) XResClientIdsDestroy(count, ids);
+    if (ids != nullptr) x.ResClientIdsDestroy(count, ids);
     return pid;
 }
 
@@ -224,11 +285,11 @@ bool ReadWindowText(Window window, size_t wanted, std::string& text) {
         XTextProperty property{p.bytes.data(), p.type, p.format, p.count};
         char** list = nullptr;
         int count = 0;
-        if (Xutf8TextPropertyToTextList(session.display, &property, &list, &count) >= Success &&
+        if (x.Utf8TextPropertyToTextList(session.display, &property, &list, &count) >= Success &&
             list != nullptr) {
             for (int i = 0; i < count; ++i) text += list[i];
         }
-        if (list != nullptr) XFreeStringList(list);
+        if (list != nullptr) x.FreeStringList(list);
     }
     return true;
 }

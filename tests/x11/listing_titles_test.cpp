@@ -80,7 +80,7 @@ protected:
 
 TEST_F(ListingTitles, OurClientsAndXtermsWindowsAfterTheirRows) {
     pid_t client = Client({":reap probe title"});
-    pid_t xterm = SpawnWithDisplay({"xterm", "-T", "xterm probe", "-e", "sleep", "120"}, server_.display);
+    pid_t xterm = SpawnWithDisplay({"xterm", "-fn", "fixed", "-T", "xterm probe", "-e", "sleep", "120"}, server_.display);
     ASSERT_GT(xterm, 0);
     children_.push_back(xterm);
     ASSERT_TRUE(WaitForTitle("xterm probe", 20)) << "xterm's window did not appear";
