@@ -122,7 +122,7 @@ declare -A listing=(
     [floor]="$build/bench/bench_proc_floor"
 )
 modes=(file pipe null)
-declare -A mean=()
+declare -A mean=() cpu=()
 
 for n in $counts; do
     name=trbl$$_$n
@@ -144,8 +144,8 @@ for n in $counts; do
         echo "--- output to $mode ---"
         hyperfine -N -i --style basic --warmup "$warmup" --runs "$runs" --output="$where" \
             --export-json "$out/listing-$n-$mode.json" "${args[@]}" 2>&1 | grep -E '^(Benchmark|  Time|  Range)' || true
-        while IFS=$'\t' read -r l m; do mean[$n,$mode,$l]=$m; done < <(
-            jq -r '.results[] | [.command, .mean] | @tsv' "$out/listing-$n-$mode.json")
+        while IFS=$'\t' read -r l m c; do mean[$n,$mode,$l]=$m; cpu[$n,$mode,$l]=$c; done < <(
+            jq -r '.results[] | [.command, .mean, (.user + .system)] | @tsv' "$out/listing-$n-$mode.json")
     done
     if (( have_time )); then
         echo "--- peak memory (max RSS, KiB) ---"
@@ -162,34 +162,44 @@ for n in $counts; do
 done
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
-echo "=== ratios of mean times ==="
-printf '%-6s %-5s %12s %12s %12s %12s %12s\n' N output taskreap/flr taskreap/ps trp95/floor ps/floor pgrep/floor
-for n in $counts; do
-    for mode in "${modes[@]}"; do
-        printf '%-6s %-5s %12s %12s %12s %12s %12s\n' "$n" "$mode" \
-            "$(ratio "${mean[$n,$mode,taskreap]}" "${mean[$n,$mode,floor]}")" \
-            "$(ratio "${mean[$n,$mode,taskreap]}" "${mean[$n,$mode,ps]}")" \
-            "$(ratio "${mean[$n,$mode,taskreap95]}" "${mean[$n,$mode,floor]}")" \
-            "$(ratio "${mean[$n,$mode,ps]}" "${mean[$n,$mode,floor]}")" \
-            "$(ratio "${mean[$n,$mode,pgrep]}" "${mean[$n,$mode,floor]}")"
+# The ratio tables of one measure: wall-clock time, or CPU time (user plus
+# system), which a machine busy with other work disturbs far less.
+ratios() {
+    local -n m=$1
+    local what=$2
+    echo "=== ratios of mean $what ==="
+    printf '%-6s %-5s %12s %12s %12s %12s %12s\n' N output taskreap/flr taskreap/ps trp95/floor ps/floor pgrep/floor
+    for n in $counts; do
+        for mode in "${modes[@]}"; do
+            printf '%-6s %-5s %12s %12s %12s %12s %12s\n' "$n" "$mode" \
+                "$(ratio "${m[$n,$mode,taskreap]}" "${m[$n,$mode,floor]}")" \
+                "$(ratio "${m[$n,$mode,taskreap]}" "${m[$n,$mode,ps]}")" \
+                "$(ratio "${m[$n,$mode,taskreap95]}" "${m[$n,$mode,floor]}")" \
+                "$(ratio "${m[$n,$mode,ps]}" "${m[$n,$mode,floor]}")" \
+                "$(ratio "${m[$n,$mode,pgrep]}" "${m[$n,$mode,floor]}")"
+        done
     done
-done
-set -- $counts
-if (( $# >= 2 )); then
-    lo=$1 hi=${!#}
+    set -- $counts
+    if (( $# >= 2 )); then
+        local lo=$1 hi=${!#}
+        echo "--- growth: mean $what at N=$hi over N=$lo ---"
+        for mode in "${modes[@]}"; do
+            local line="$mode:"
+            for l in "${labels[@]}"; do line+=" $l $(ratio "${m[$hi,$mode,$l]}" "${m[$lo,$mode,$l]}")"; done
+            echo "$line"
+        done
+    fi
     echo
-    echo "=== growth: mean time at N=$hi over N=$lo ==="
-    for mode in "${modes[@]}"; do
-        line="$mode:"
-        for l in "${labels[@]}"; do line+=" $l $(ratio "${mean[$hi,$mode,$l]}" "${mean[$lo,$mode,$l]}")"; done
-        echo "$line"
-    done
-fi
-
+}
+ratios mean "wall-clock times"
+ratios cpu "CPU times (user + system)"
 echo
 echo "=== termination of $kills sleepers by name, $rounds rounds, a fresh set each ==="
 if [[ $(id -u) == 0 ]] && unshare --pid --fork --mount-proc true 2>/dev/null; then
-    unshare --pid --fork --mount-proc bash "$here/run-bench.sh" --kill-rounds "$build" "$kills" "$rounds" "$out"
+    if ! unshare --pid --fork --mount-proc bash "$here/run-bench.sh" --kill-rounds "$build" "$kills" "$rounds" "$out"; then
+        echo "the kill rounds failed"
+        : > "$out/kill.txt"
+    fi
     fast=$(awk '$1 == "pkill" || $1 == "killall" { if (m == "" || $2 < m) m = $2 } END { print m }' "$out/kill.txt")
     mine=$(awk '$1 == "taskreap" { print $2 }' "$out/kill.txt")
     echo "taskreap / faster of pkill and killall: $(ratio "$mine" "$fast")"
