@@ -15,7 +15,6 @@
 namespace {
 
 constexpr uint32_t kKernelThreadFlag = 0x00200000;  // PF_KTHREAD
-constexpr DWORD kKernelThreadDaemon = 2;            // kthreadd, parent of every kernel thread
 
 struct ProcessHandle {
     SeamHandle header;
@@ -88,8 +87,9 @@ HANDLE OpenProcess(DWORD, BOOL, DWORD processId) {
     process->pidfd = pidfd;
     process->pid = processId;
     process->startTicks = stat.startTicks;
-    process->unkillable = (stat.flags & kKernelThreadFlag) != 0 || processId == kKernelThreadDaemon ||
-                          stat.ppid == kKernelThreadDaemon || processId == 1;
+    // Kernel threads (kthreadd among them) carry PF_KTHREAD; PID 1 is the
+    // init process of our own PID namespace. Both ignore SIGKILL from here.
+    process->unkillable = (stat.flags & kKernelThreadFlag) != 0 || processId == 1;
     process->zombie = stat.state == 'Z' || stat.state == 'X';
     SetLastError(ERROR_SUCCESS);
     return process;
