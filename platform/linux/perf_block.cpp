@@ -173,6 +173,7 @@ std::vector<BYTE> BuildPerfDataBlock(bool withProcess) {
             PutInstance(block, stat, statm, name);
             ++instances;
         }
+        EndSnapshotStarts();
         auto* object = At<PERF_OBJECT_TYPE>(block, objectStart);
         object->NumInstances = instances;
         object->TotalByteLength = static_cast<DWORD>(block.size() - objectStart);

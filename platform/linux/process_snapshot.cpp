@@ -146,5 +146,6 @@ bool FillProcessImage(ToolhelpSnapshot& snapshot) {
         NoteSnapshotStart(pid, stat.startTicks);
         snapshot.processes.push_back(record);
     }
+    EndSnapshotStarts();
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -222,6 +223,25 @@ void NoteSnapshotStart(DWORD pid, uint64_t startTicks) {
     SnapshotStarts& record = Starts();
     if (!record.starts.empty() && record.starts.back().first > pid) record.sorted = false;
     record.starts.emplace_back(pid, startTicks);
+}
+
+void EndSnapshotStarts() {
+    const SnapshotStarts& record = Starts();
+    uint64_t latest = 0;
+    for (const auto& entry : record.starts) latest = std::max(latest, entry.second);
+    const uint64_t ticksPerSecond = ClockTicksPerSecond();
+    const uint64_t nsPerTick = 1000000000ULL / ticksPerSecond;
+    for (int tries = 0; tries < 100; ++tries) {
+        timespec now{};
+        if (clock_gettime(CLOCK_BOOTTIME, &now) != 0) return;
+        const uint64_t ticks = static_cast<uint64_t>(now.tv_sec) * ticksPerSecond +
+                               static_cast<uint64_t>(now.tv_nsec) / nsPerTick;
+        // Past the latest start: done. Far ahead of the clock: not a start
+        // time of this boot clock (a fixture tree), nothing to wait for.
+        if (ticks > latest || latest > ticks + 1) return;
+        const timespec pause{0, 1000000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 bool IsSnapshotProcess(DWORD pid, uint64_t currentStartTicks) {

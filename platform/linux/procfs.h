@@ -73,6 +73,12 @@ uint64_t PageSizeBytes();
 // process it lists; the latest snapshot's notes replace earlier ones.
 void BeginSnapshotStarts();
 void NoteSnapshotStart(DWORD pid, uint64_t startTicks);
+// Ends the snapshot: returns once the boot clock has passed the tick of the
+// latest start time noted, so that a process born after the snapshot can
+// never carry the start time of one it listed (start times count whole
+// clock ticks). Waits at most one tick, and only when a listed process was
+// born in the current one.
+void EndSnapshotStarts();
 
 // True when `pid` was listed by the latest snapshot and the process now
 // holding that PID is the one that was listed (same start time).
