@@ -214,7 +214,9 @@ int EnableDebugPrivilege() {
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     SetLastError(77);
     AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, nullptr, nullptr);
-    return GetLastError() == 0 ? 0 : 12;
+    const int result = GetLastError() == 0 ? 0 : 12;
+    CloseHandle(token);  // the program keeps its token; a test closes it
+    return result;
 }
 
 TEST(DebugPrivilege, TheOwnTokenAndOnlyTheDebugPrivilege) {
