@@ -229,11 +229,11 @@ std::vector<Window> ListTopLevelWindows() {
 
 DWORD PidFromClientIds(Window window) {
     if (!session.hasClientIds) return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec wanted{window, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* ids = nullptr;
     DWORD pid = 0;
-    if (x.ResQueryClientIds(session.display, 1, &spec, &count, &ids) == Success && !session.broken) {
+    if (x.ResQueryClientIds(session.display, 1, &wanted, &count, &ids) == Success && !session.broken) {
         for (long i = 0; i < count && pid == 0; ++i) {
             pid_t value = x.ResGetClientPid(&ids[i]);
             if (value > 0) pid = static_cast<DWORD>(value);
